@@ -39,7 +39,8 @@ struct Request {
 };
 
 // Replies are queued per (method, url): each request takes the next reply of
-// its queue, and the last reply of a queue answers every later request.
+// its queue, and the last reply of a queue answers every later request until
+// a new reply is scripted for that route, which then replaces it.
 // A request without a script gets status 404 and an empty JSON-less body.
 class TestIo {
  public:
@@ -50,7 +51,12 @@ class TestIo {
 
   void on(const std::string &method, const std::string &url, Reply r) {
     std::lock_guard<std::mutex> g(mu_);
-    routes_[{method, url}].push_back(std::move(r));
+    Queue &q = routes_[{method, url}];
+    if (q.last_used) {  // the sticky last reply has answered already: a new script replaces it
+      q.replies.clear();
+      q.last_used = false;
+    }
+    q.replies.push_back(std::move(r));
   }
   void on_get(const std::string &url, int32_t status, const std::string &body) { on("GET", url, ok(status, body)); }
   void on_post(const std::string &url, int32_t status, const std::string &body) { on("POST", url, ok(status, body)); }
@@ -129,9 +135,13 @@ class TestIo {
     requests_.push_back(Request{method, url ? url : "", body ? body : "", ctype ? ctype : ""});
     Reply r;
     auto it = routes_.find({method, url ? url : ""});
-    if (it != routes_.end() && !it->second.empty()) {
-      r = it->second.front();
-      if (it->second.size() > 1) it->second.pop_front();
+    if (it != routes_.end() && !it->second.replies.empty()) {
+      Queue &q = it->second;
+      r = q.replies.front();
+      if (q.replies.size() > 1)
+        q.replies.pop_front();
+      else
+        q.last_used = true;
     } else if (default_) {
       r = *default_;
     } else {
@@ -143,8 +153,13 @@ class TestIo {
     return r.rc;
   }
 
+  struct Queue {
+    std::deque<Reply> replies;
+    bool last_used = false;  // the only reply left has been handed out at least once
+  };
+
   mutable std::mutex mu_;
-  std::map<std::pair<std::string, std::string>, std::deque<Reply>> routes_;
+  std::map<std::pair<std::string, std::string>, Queue> routes_;
   std::optional<Reply> default_;
   std::vector<Request> requests_;
   std::set<char *> live_;
