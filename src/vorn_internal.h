@@ -104,7 +104,8 @@ int vorn_path_is_video(const char *path);
 int vorn_sniff_torrent(const void *data, size_t len);
 int vorn_link_is_magnet(const char *text);
 
-// Overwrites every occurrence of token (longer than 3 bytes) in text with '*'.
+// Overwrites every occurrence of token (longer than 3 bytes), and of its
+// percent-encoded form, in text with '*' characters; the length stays.
 void vorn_scrub(char *text, const char *token);
 
 // ---------------------------------------------------------------------------
