@@ -23,6 +23,7 @@ const ErrCase kErrCases[] = {
     {R"({"error":"a","error":"b","error_code":1})", 500, "a (error_code 1, HTTP 500) \xE2\x80\x94 Internal error"},
     {R"({"error":"x","error_code":9,"error_code":"y"})", 404, "x (error_code 9, HTTP 404) \xE2\x80\x94 Resource not found"},
     {R"({"error":"x","error_code":4294967297})", 400, "x (error_code 4294967297, HTTP 400)"},
+    {" \t\r\n{\"error\":\"x\",\"error_code\":10}\n", 401, "x (error_code 10, HTTP 401) \xE2\x80\x94 Bad token"},
     {"<html><body>502 Bad Gateway</body></html>", 502, nullptr},
     {"[]", 400, nullptr},
     {R"("error")", 400, nullptr},
