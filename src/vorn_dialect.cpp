@@ -32,18 +32,6 @@ static const char *sess_host(const vorn_sess *sess) { return sess->host ? sess->
 
 static const char *sess_token(const vorn_sess *sess) { return sess->cfg ? sess->cfg->token : NULL; }
 
-// Appends a text as the content of a JSON string: escaped exactly like the JSON
-// string writer does, but without the surrounding quotes.
-static int add_json_inner(vorn_buf *b, const char *s) {
-  size_t start = b->len;
-  if (vorn_buf_json_str(b, s ? s : "") != 0) return -1;
-  // The writer appended `"..."`; drop both quotes in place.
-  memmove(b->data + start, b->data + start + 1, b->len - start - 2);
-  b->len -= 2;
-  b->data[b->len] = '\0';
-  return 0;
-}
-
 // ---------------------------------------------------------------------------
 // Session and request URLs
 
@@ -51,7 +39,10 @@ int32_t vorn_sess_open(vorn_sess *sess, const vorn_io *io, vorn_cfg *cfg, char *
   *sess = vorn_sess{};
   sess->io = io;
   sess->cfg = cfg;
-  sess->host = vorn_strdup(cfg && cfg->host ? cfg->host : VORN_DEFAULT_HOST);
+  // Without a host in the settings the session keeps none and the URL
+  // builders use the default host, which saves a copy on every call.
+  if (!cfg || !cfg->host) return VORN_OK;
+  sess->host = vorn_strdup(cfg->host);
   if (!sess->host) return oom(err, errsize);
   return VORN_OK;
 }
@@ -140,16 +131,19 @@ static int32_t rd_get(const vorn_io *io, const char *url, yyjson_doc **doc_out, 
   int32_t code = service_status(&resp, name, err, errsize);
   if (code != VORN_OK) return code;
 
+  // One read serves both checks: an error document inside a 2xx answer, and
+  // an answer that is no array or object.
+  yyjson_doc *doc = resp.len ? vorn_json_read(resp.body, resp.len) : NULL;
+  int32_t status = resp.status;
+  vorn_resp_free(&resp);
+  yyjson_val *root = doc ? yyjson_doc_get_root(doc) : NULL;
   char msg[VORN_MSG_SIZE];
   memset(msg, 0, sizeof msg);
-  if (vorn_parse_error(resp.body, resp.len, resp.status, msg, sizeof msg)) {
-    vorn_resp_free(&resp);
+  if (vorn_error_doc(root, status, msg, sizeof msg)) {
+    yyjson_doc_free(doc);
     say(err, errsize, "%s: %s", name, msg);
     return VORN_E_FAILED;
   }
-  yyjson_doc *doc = resp.len ? vorn_json_read(resp.body, resp.len) : NULL;
-  vorn_resp_free(&resp);
-  yyjson_val *root = doc ? yyjson_doc_get_root(doc) : NULL;
   if (!yyjson_is_arr(root) && !yyjson_is_obj(root)) {
     if (doc) yyjson_doc_free(doc);
     say(err, errsize, "%s did not return JSON", name);
@@ -271,79 +265,120 @@ static int rows_take(vorn_rows *all, vorn_rows *page) {
   return 0;
 }
 
-// One page of a service list, decoded and added to all.
+// One page of a service list, decoded and added to all. Only rows that can
+// still be listed are copied; *gathered counts every usable row of the page.
 static int32_t fetch_page(vorn_sess *sess, const char *path, const char *label, int page, vorn_rows *all,
-                          char *err, size_t errsize) {
+                          uint64_t *gathered, char *err, size_t errsize) {
   vorn_buf url{};
   if (url_start(&url, sess, path) != 0 || vorn_buf_query(&url, "limit", "5000") != 0 ||
       vorn_buf_addf(&url, "&page=%d", page) != 0) {
     vorn_buf_free(&url);
     return oom(err, errsize);
   }
-  char *text = NULL;
-  size_t len = 0;
-  int32_t code = rd_get_text(sess->io, url.data, label, &text, &len, err, errsize);
+  yyjson_doc *doc = NULL;
+  yyjson_val *root = NULL;
+  int32_t code = rd_get(sess->io, url.data, &doc, &root, label, err, errsize);
   vorn_buf_free(&url);
   if (code != VORN_OK) return code;
+  // The rows come straight from the document as read: writing it back and
+  // reading that text again would give the same rows at twice the cost.
   vorn_rows rows{};
-  code = vorn_parse_rows(text, len, &rows, err, errsize);
-  free(text);
+  uint64_t keep = all->count < (uint64_t)k_max_entries ? (uint64_t)k_max_entries - all->count : 0;
+  uint64_t usable = 0;
+  code = vorn_decode_rows(root, keep, &rows, &usable, err, errsize);
+  yyjson_doc_free(doc);
   if (code != VORN_OK) return code;
   if (rows_take(all, &rows) != 0) {
     vorn_rows_free(&rows);
     return oom(err, errsize);
   }
+  *gathered += usable;
   return VORN_OK;
 }
 
 // Gathers the rows of a service list: another page only while every page so
-// far came back full, and never more than the page limit.
+// far came back full, and never more than the page limit. Rows past the
+// listing limit count towards that rule but are not kept.
 static int32_t fetch_list(vorn_sess *sess, const char *path, const char *label, vorn_rows *all, char *err,
                           size_t errsize) {
+  uint64_t gathered = 0;
   for (int pages = 1;; pages++) {
-    int32_t code = fetch_page(sess, path, label, pages, all, err, errsize);
+    int32_t code = fetch_page(sess, path, label, pages, all, &gathered, err, errsize);
     if (code != VORN_OK) {
       vorn_rows_free(all);
       return code;
     }
-    if (all->count < (uint64_t)k_page_limit * (uint64_t)pages || pages >= k_max_pages) return VORN_OK;
+    if (gathered < (uint64_t)k_page_limit * (uint64_t)pages || pages >= k_max_pages) return VORN_OK;
   }
 }
 
-static int add_torrent_entry(vorn_buf *out, const vorn_row *r) {
-  if (vorn_buf_adds(out, "{\"name\":") != 0 || vorn_buf_json_str(out, r->name) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"path\":\"t") != 0 || add_json_inner(out, r->id) != 0) return -1;
-  if (vorn_buf_addf(out, "\",\"folder\":true,\"size\":%lld,\"id\":\"t", (long long)r->size) != 0) return -1;
-  if (add_json_inner(out, r->id) != 0) return -1;
-  if (vorn_buf_adds(out, "\",\"locator\":\"t") != 0 || add_json_inner(out, r->id) != 0) return -1;
-  return vorn_buf_adds(out, "\"}");
+#define ADD_LIT(b, lit) vorn_buf_add((b), (lit), sizeof(lit) - 1)
+
+// Appends a signed 64-bit number as "%lld" writes it; printf would cost more
+// than the rest of a listing entry.
+static int add_int(vorn_buf *b, int64_t v) {
+  char text[24];
+  char *end = text + sizeof text;
+  char *p = end;
+  uint64_t u = v < 0 ? 0 - (uint64_t)v : (uint64_t)v;
+  do {
+    *--p = (char)('0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (v < 0) *--p = '-';
+  return vorn_buf_add(b, p, (size_t)(end - p));
 }
 
-static int add_download_entry(vorn_buf *out, const vorn_row *r) {
-  if (vorn_buf_adds(out, "{\"name\":") != 0 || vorn_buf_json_str(out, r->name) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"path\":") != 0 || vorn_buf_json_str(out, r->name) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"folder\":false") != 0) return -1;
-  if (vorn_buf_addf(out, ",\"size\":%lld", (long long)r->size) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"locator\":") != 0 || vorn_buf_json_str(out, r->link ? r->link : "") != 0) return -1;
-  if (vorn_buf_adds(out, ",\"id\":") != 0 || vorn_buf_json_str(out, r->name) != 0) return -1;
-  return vorn_buf_adds(out, "}");
+// Entries repeat a text up to three times (a name, a path, an id). It is
+// escaped once into scratch as a JSON string literal, replacing what scratch
+// held, and then copied.
+static int escape_once(vorn_buf *scratch, const char *s) {
+  scratch->len = 0;
+  if (scratch->data) scratch->data[0] = '\0';
+  return vorn_buf_json_str(scratch, s);
+}
+
+static int add_torrent_entry(vorn_buf *out, vorn_buf *scratch, const vorn_row *r) {
+  if (ADD_LIT(out, "{\"name\":") != 0 || vorn_buf_json_str(out, r->name) != 0) return -1;
+  // The id goes inside a string that starts with 't': its escaped text without the quotes.
+  if (escape_once(scratch, r->id ? r->id : "") != 0) return -1;
+  const char *id = scratch->data + 1;
+  size_t id_len = scratch->len - 2;
+  if (ADD_LIT(out, ",\"path\":\"t") != 0 || vorn_buf_add(out, id, id_len) != 0) return -1;
+  if (ADD_LIT(out, "\",\"folder\":true,\"size\":") != 0 || add_int(out, r->size) != 0) return -1;
+  if (ADD_LIT(out, ",\"id\":\"t") != 0 || vorn_buf_add(out, id, id_len) != 0) return -1;
+  if (ADD_LIT(out, "\",\"locator\":\"t") != 0 || vorn_buf_add(out, id, id_len) != 0) return -1;
+  return ADD_LIT(out, "\"}");
+}
+
+static int add_download_entry(vorn_buf *out, vorn_buf *scratch, const vorn_row *r) {
+  if (escape_once(scratch, r->name) != 0) return -1;
+  if (ADD_LIT(out, "{\"name\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  if (ADD_LIT(out, ",\"path\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  if (ADD_LIT(out, ",\"folder\":false,\"size\":") != 0 || add_int(out, r->size) != 0) return -1;
+  if (ADD_LIT(out, ",\"locator\":") != 0 || vorn_buf_json_str(out, r->link ? r->link : "") != 0) return -1;
+  if (ADD_LIT(out, ",\"id\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  return ADD_LIT(out, "}");
 }
 
 // A comma goes before every entry but the first; the array starts empty.
 static int add_separator(vorn_buf *out) { return out->len > 1 ? vorn_buf_adds(out, ",") : 0; }
 
 static int32_t list_service(vorn_sess *sess, const char *path, const char *label,
-                            int (*entry)(vorn_buf *, const vorn_row *), vorn_buf *out, char *err, size_t errsize) {
+                            int (*entry)(vorn_buf *, vorn_buf *, const vorn_row *), vorn_buf *out, char *err,
+                            size_t errsize) {
   vorn_rows rows{};
   int32_t code = fetch_list(sess, path, label, &rows, err, errsize);
   if (code != VORN_OK) return code;
   uint64_t n = rows.count < (uint64_t)k_max_entries ? rows.count : (uint64_t)k_max_entries;
+  vorn_buf scratch{};
   int rc = vorn_buf_adds(out, "[");
   for (uint64_t i = 0; rc == 0 && i < n; i++) {
     rc = add_separator(out);
-    if (rc == 0) rc = entry(out, &rows.items[i]);
+    if (rc == 0) rc = entry(out, &scratch, &rows.items[i]);
   }
   if (rc == 0) rc = vorn_buf_adds(out, "]");
+  vorn_buf_free(&scratch);
   vorn_rows_free(&rows);
   return rc == 0 ? VORN_OK : oom(err, errsize);
 }
@@ -366,13 +401,14 @@ static int32_t fetch_torrent(vorn_sess *sess, const char *id, vorn_torrent *out,
     vorn_buf_free(&url);
     return oom(err, errsize);
   }
-  char *text = NULL;
-  size_t len = 0;
-  int32_t code = rd_get_text(sess->io, url.data, "torrents/info", &text, &len, err, errsize);
+  yyjson_doc *doc = NULL;
+  yyjson_val *root = NULL;
+  int32_t code = rd_get(sess->io, url.data, &doc, &root, "torrents/info", err, errsize);
   vorn_buf_free(&url);
   if (code != VORN_OK) return code;
-  code = vorn_parse_torrent(text, len, out, err, errsize);
-  free(text);
+  // Decoded from the document as read, as the list pages are.
+  code = vorn_decode_torrent(root, out, err, errsize);
+  yyjson_doc_free(doc);
   return code;
 }
 
@@ -450,14 +486,14 @@ int32_t vorn_do_delete(vorn_sess *sess, const char *id, char *err, size_t errsiz
 // ---------------------------------------------------------------------------
 // Transfer folder
 
-static int add_file_entry(vorn_buf *out, const vorn_file *f) {
-  if (vorn_buf_adds(out, "{\"name\":") != 0 || vorn_buf_json_str(out, f->path) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"path\":") != 0 || vorn_buf_json_str(out, f->path) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"folder\":false") != 0) return -1;
-  if (vorn_buf_addf(out, ",\"size\":%lld", (long long)f->bytes) != 0) return -1;
-  if (vorn_buf_addf(out, ",\"fileid\":%lld", (long long)f->id) != 0) return -1;
-  if (vorn_buf_adds(out, ",\"id\":") != 0 || vorn_buf_json_str(out, f->path) != 0) return -1;
-  return vorn_buf_adds(out, "}");
+static int add_file_entry(vorn_buf *out, vorn_buf *scratch, const vorn_file *f) {
+  if (escape_once(scratch, f->path) != 0) return -1;
+  if (ADD_LIT(out, "{\"name\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  if (ADD_LIT(out, ",\"path\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  if (ADD_LIT(out, ",\"folder\":false,\"size\":") != 0 || add_int(out, f->bytes) != 0) return -1;
+  if (ADD_LIT(out, ",\"fileid\":") != 0 || add_int(out, f->id) != 0) return -1;
+  if (ADD_LIT(out, ",\"id\":") != 0 || vorn_buf_add(out, scratch->data, scratch->len) != 0) return -1;
+  return ADD_LIT(out, "}");
 }
 
 int32_t vorn_do_list_torrent_str(vorn_sess *sess, const char *id, vorn_buf *out, char *err, size_t errsize) {
@@ -468,12 +504,14 @@ int32_t vorn_do_list_torrent_str(vorn_sess *sess, const char *id, vorn_buf *out,
   vorn_torrent t{};
   int32_t code = fetch_torrent(sess, id, &t, err, errsize);
   if (code != VORN_OK) return code;
+  vorn_buf scratch{};
   int rc = vorn_buf_adds(out, "[");
   for (uint64_t i = 0; rc == 0 && i < t.files.count; i++) {
     rc = add_separator(out);
-    if (rc == 0) rc = add_file_entry(out, &t.files.items[i]);
+    if (rc == 0) rc = add_file_entry(out, &scratch, &t.files.items[i]);
   }
   if (rc == 0) rc = vorn_buf_adds(out, "]");
+  vorn_buf_free(&scratch);
   vorn_torrent_free(&t);
   return rc == 0 ? VORN_OK : oom(err, errsize);
 }

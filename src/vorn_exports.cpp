@@ -31,7 +31,9 @@ static thread_local pub_slot t_error;
 // Replaces the slot's copy; a copy that cannot be made leaves the slot empty.
 static void slot_replace(pub_slot *slot, const char *text) {
   free(slot->text);
-  slot->text = vorn_strdup(text);
+  // An empty slot reads as "", so the empty text (every success's error)
+  // needs no copy.
+  slot->text = text[0] ? vorn_strdup(text) : nullptr;
 }
 
 static const char *slot_read(const pub_slot *slot) { return slot->text ? slot->text : ""; }

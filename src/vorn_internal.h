@@ -191,6 +191,15 @@ int32_t vorn_parse_token(const char *body, size_t len, char **access_token, char
                          char *err, size_t errsize);
 int32_t vorn_entry_link(const char *entry, char **link, char *err, size_t errsize);
 
+// The same decoders for a document the caller has read already and keeps;
+// each gives what its text decoder gives for that document written back.
+// vorn_decode_rows copies only the first keep rows and counts every row the
+// text decoder would keep in *usable.
+int vorn_error_doc(yyjson_val *root, int32_t status, char *out, size_t outsize);
+int32_t vorn_decode_torrent(yyjson_val *root, vorn_torrent *out, char *err, size_t errsize);
+int32_t vorn_decode_rows(yyjson_val *root, uint64_t keep, vorn_rows *out, uint64_t *usable, char *err,
+                         size_t errsize);
+
 // ---------------------------------------------------------------------------
 // Season and episode parser (vorn_season)
 

@@ -224,23 +224,57 @@ static const size_t k_settings_max = 1048576;
 // Room for a rendered integer, and the longest access token that is kept.
 enum { k_sval_area = 256, k_access_token_max = 255 };
 
-// The rendered text of the root object's first member named key, or NULL
-// when there is none or its value has a kind that gives no text. Integers
-// are rendered into area.
-static const char *sval(yyjson_val *root, const char *key, char area[k_sval_area]) {
-  size_t key_len = strlen(key);
+// The keys the settings parse reads, found together in one walk over the
+// root object rather than one walk per key (the parse runs on every call).
+enum setting_key {
+  S_RUNTIME, S_APIKEY, S_CUSTOM_NAME, S_ID, S_CLIENT_ID, S_CLIENT_SECRET, S_REFRESH, S_REFRESH_ALT, S_HOST,
+  S_HOST_ALT, S_ACCESS, S_KEYS
+};
+
+struct key_name {
+  const char *text;
+  size_t len;
+};
+
+#define KEY_NAME(s) {s, sizeof(s) - 1}
+static const key_name k_setting_keys[S_KEYS] = {
+    KEY_NAME("RuntimeType"), KEY_NAME("APIKey"),       KEY_NAME("CustomName"),    KEY_NAME("ID"),
+    KEY_NAME("ClientId"),    KEY_NAME("ClientSecret"), KEY_NAME("refresh_token"), KEY_NAME("RefreshToken"),
+    KEY_NAME("Host"),        KEY_NAME("REALDEBRIDHost"), KEY_NAME("access_token")};
+#undef KEY_NAME
+
+// The values of the root object's first member with each key (NULL where
+// there is none); later members with the same key are passed over.
+struct setting_values {
+  yyjson_val *v[S_KEYS];
+};
+
+static void find_settings(yyjson_val *root, setting_values *found) {
+  for (yyjson_val *&v : found->v) v = nullptr;
   size_t idx, max;
   yyjson_val *k, *v;
   yyjson_obj_foreach(root, idx, max, k, v) {
-    if (yyjson_get_len(k) != key_len || memcmp(yyjson_get_str(k), key, key_len) != 0) continue;
-    if (yyjson_is_str(v)) return yyjson_get_str(v);
-    if (yyjson_is_int(v)) {
-      snprintf(area, k_sval_area, "%lld", (long long)yyjson_get_sint(v));
-      return area;
+    size_t len = yyjson_get_len(k);
+    const char *name = yyjson_get_str(k);
+    for (int i = 0; i < S_KEYS; i++) {
+      if (k_setting_keys[i].len != len || memcmp(k_setting_keys[i].text, name, len) != 0) continue;
+      if (!found->v[i]) found->v[i] = v;
+      break;
     }
-    if (yyjson_is_bool(v)) return yyjson_get_bool(v) ? "true" : "false";
-    return nullptr;  // only the first member with the key counts
   }
+}
+
+// The rendered text of the first member with the key, or NULL when there is
+// none or its value has a kind that gives no text. Integers are rendered into
+// area.
+static const char *sval(const setting_values *found, setting_key key, char area[k_sval_area]) {
+  yyjson_val *v = found->v[key];
+  if (yyjson_is_str(v)) return yyjson_get_str(v);
+  if (yyjson_is_int(v)) {
+    snprintf(area, k_sval_area, "%lld", (long long)yyjson_get_sint(v));
+    return area;
+  }
+  if (yyjson_is_bool(v)) return yyjson_get_bool(v) ? "true" : "false";
   return nullptr;
 }
 
@@ -257,14 +291,14 @@ static char *trimdup(const char *text) {
   return vorn_strndup(text, n);
 }
 
-static char *setting(yyjson_val *root, const char *key) {
+static char *setting(const setting_values *found, setting_key key) {
   char area[k_sval_area];
-  return trimdup(sval(root, key, area));
+  return trimdup(sval(found, key, area));
 }
 
-static char *setting_or(yyjson_val *root, const char *key, const char *fallback_key) {
-  char *v = setting(root, key);
-  return v ? v : setting(root, fallback_key);
+static char *setting_or(const setting_values *found, setting_key key, setting_key fallback_key) {
+  char *v = setting(found, key);
+  return v ? v : setting(found, fallback_key);
 }
 
 static int32_t cfg_fail(vorn_cfg *out, char *err, size_t errsize, const char *msg) {
@@ -289,28 +323,30 @@ int32_t vorn_cfg_parse(const char *settings, int32_t require, vorn_cfg *out, cha
     return cfg_fail(out, err, errsize, "settings are not a JSON object");
   }
 
+  setting_values found;
+  find_settings(root, &found);
   char area[k_sval_area];
-  const char *runtime = sval(root, "RuntimeType", area);
+  const char *runtime = sval(&found, S_RUNTIME, area);
   if (runtime && *runtime && strcmp(runtime, VORN_RUNTIME_TYPE) != 0) {
     say(err, errsize, "RuntimeType is \"%s\", this handler is \"" VORN_RUNTIME_TYPE "\"", runtime);
     yyjson_doc_free(doc);
     return VORN_E_INVALID;
   }
 
-  out->token = setting(root, "APIKey");
-  out->custom_name = setting(root, "CustomName");
-  out->id = setting(root, "ID");
-  out->client_id = setting(root, "ClientId");
-  out->client_secret = setting(root, "ClientSecret");
-  out->refresh_token = setting_or(root, "refresh_token", "RefreshToken");
-  out->host = setting_or(root, "Host", "REALDEBRIDHost");
+  out->token = setting(&found, S_APIKEY);
+  out->custom_name = setting(&found, S_CUSTOM_NAME);
+  out->id = setting(&found, S_ID);
+  out->client_id = setting(&found, S_CLIENT_ID);
+  out->client_secret = setting(&found, S_CLIENT_SECRET);
+  out->refresh_token = setting_or(&found, S_REFRESH, S_REFRESH_ALT);
+  out->host = setting_or(&found, S_HOST, S_HOST_ALT);
 
   int oauth = out->client_id && out->client_secret && out->refresh_token;
   // The access token is set aside before the document goes away.
   char access[k_access_token_max + 1];
   int have_access = 0;
   if (!out->token && oauth) {
-    const char *at = sval(root, "access_token", area);
+    const char *at = sval(&found, S_ACCESS, area);
     if (at) {
       snprintf(access, sizeof access, "%s", at);
       have_access = 1;
@@ -489,6 +525,43 @@ static int needs_encoding(const char *token) {
   return 0;
 }
 
+// How many bytes at p match the start of the token's raw form (encoded 0) or
+// percent-encoded form (encoded 1) when the text ends before the form does;
+// 0 when a byte differs or the whole form stands there.
+static size_t cut_form_at(const char *p, const char *token, int encoded) {
+  const char *start = p;
+  for (; *token; token++) {
+    unsigned char c = (unsigned char)*token;
+    if (!encoded || url_unreserved(c)) {
+      if (!*p) return (size_t)(p - start);
+      if (*p != (char)c) return 0;
+      p++;
+      continue;
+    }
+    for (int i = 0; i < 3; i++, p++) {
+      if (!*p) return (size_t)(p - start);
+      bool same = i == 0 ? *p == '%' : hex_digit_is(*p, i == 1 ? c >> 4 : c & 0xF) != 0;
+      if (!same) return 0;
+    }
+  }
+  return 0;
+}
+
+// An error text cut to its area can end in the first bytes of the token:
+// masks such a tail when it holds more than 3 bytes of the token's form. A
+// text that merely ends like the token begins loses those bytes as well.
+static void scrub_cut_tail(char *text, const char *token, int encoded) {
+  size_t len = strlen(text);
+  size_t span = strlen(token) * (encoded ? 3 : 1);
+  for (size_t i = len > span ? len - span : 0; i < len; i++) {
+    size_t m = cut_form_at(text + i, token, encoded);
+    if (m > 3) {
+      memset(text + i, '*', m);
+      return;
+    }
+  }
+}
+
 // Masks the token, and also its percent-encoded form: the token travels
 // encoded in request URLs, and a transport or service that echoes the URL in
 // its error text would otherwise show it.
@@ -497,6 +570,7 @@ void vorn_scrub(char *text, const char *token) {
   size_t n = strlen(token);
   if (n <= 3) return;
   for (char *p = strstr(text, token); p; p = strstr(p + n, token)) memset(p, '*', n);
+  scrub_cut_tail(text, token, 0);
   if (!needs_encoding(token)) return;
   for (char *p = text; *p;) {
     size_t m = encoded_token_at(p, token);
@@ -507,6 +581,7 @@ void vorn_scrub(char *text, const char *token) {
     memset(p, '*', m);
     p += m;
   }
+  scrub_cut_tail(text, token, 1);
 }
 
 // ---------------------------------------------------------------------------

@@ -130,17 +130,12 @@ const char *vorn_error_message(int32_t code) {
   return nullptr;
 }
 
-int vorn_parse_error(const char *body, size_t len, int32_t status, char *out, size_t outsize) {
-  if (!body || len == 0) return 0;
-  yyjson_val *root = nullptr;
-  yyjson_doc *doc = read_doc(body, len, false, &root);
-  if (!doc) return 0;
+// Writes the line of an error document; 0 when root is no error document.
+static int error_line(yyjson_val *root, int32_t status, char *out, size_t outsize) {
+  if (!yyjson_is_obj(root)) return 0;
   const char *text = sval(root, "error");
   int64_t code = 0;
-  if (!text || !ival(root, "error_code", &code) || code <= 0) {
-    yyjson_doc_free(doc);
-    return 0;
-  }
+  if (!text || !ival(root, "error_code", &code) || code <= 0) return 0;
   // A code beyond the 32-bit range has no description: narrowing it would
   // wrap it onto an unrelated entry (4294967297 would read as code 1).
   const char *message = code <= INT32_MAX ? vorn_error_message(static_cast<int32_t>(code)) : nullptr;
@@ -148,8 +143,30 @@ int vorn_parse_error(const char *body, size_t len, int32_t status, char *out, si
     snprintf(out, outsize, "%s (error_code %lld, HTTP %ld)%s%s%s", text, static_cast<long long>(code),
              static_cast<long>(status), message ? " \xE2\x80\x94 " : "", message ? message : "", "");
   }
-  yyjson_doc_free(doc);
   return 1;
+}
+
+// Whether a strict JSON read of the text could give an object: its first
+// byte after white space must open one. Lists of many megabytes are thus
+// never read just to learn that they are no error document.
+static bool may_be_object(const char *body, size_t len) {
+  size_t i = 0;
+  while (i < len && (body[i] == ' ' || body[i] == '\t' || body[i] == '\n' || body[i] == '\r')) i++;
+  return i < len && body[i] == '{';
+}
+
+int vorn_parse_error(const char *body, size_t len, int32_t status, char *out, size_t outsize) {
+  if (!body || len == 0 || !may_be_object(body, len)) return 0;
+  yyjson_val *root = nullptr;
+  yyjson_doc *doc = read_doc(body, len, false, &root);
+  if (!doc) return 0;
+  int found = error_line(root, status, out, outsize);
+  yyjson_doc_free(doc);
+  return found;
+}
+
+int vorn_error_doc(yyjson_val *root, int32_t status, char *out, size_t outsize) {
+  return error_line(root, status, out, outsize);
 }
 
 // ---------------------------------------------------------------------------
@@ -243,6 +260,35 @@ static int32_t torrent_fail(vorn_torrent *t, int32_t code, char *err, size_t err
   return code;
 }
 
+// Decodes an object already read; the caller keeps the document.
+static int32_t torrent_from(yyjson_val *root, vorn_torrent *out, char *err, size_t errsize) {
+  if (!id_value(root, &out->id)) out->id = -1;
+  // A failed copy of status or filename just leaves that field out.
+  const char *status = sval(root, "status");
+  if (status) out->status = vorn_strdup(status);
+  const char *filename = sval(root, "filename");
+  if (filename) out->filename = vorn_strdup(filename);
+
+  yyjson_val *files = member(root, "files");
+  if (yyjson_is_arr(files)) {
+    if (yyjson_arr_size(files) > MAX_FILES) {
+      vorn_torrent_free(out);
+      say(err, errsize, "torrent has more than %d files", MAX_FILES);
+      return VORN_E_FAILED;
+    }
+    if (!decode_files(files, &out->files)) return torrent_fail(out, VORN_E_FAILED, err, errsize, "out of memory");
+  }
+  yyjson_val *links = member(root, "links");
+  if (yyjson_is_arr(links)) decode_links(links, out);
+
+  out->raw = vorn_json_write(root, nullptr);
+  if (!out->status && !out->filename && out->files.count == 0 && out->nlinks == 0) {
+    return torrent_fail(out, VORN_E_FAILED, err, errsize, "torrents/info carries no recognisable fields");
+  }
+  if (!out->raw) return torrent_fail(out, VORN_E_FAILED, err, errsize, "out of memory serialising the torrent");
+  return VORN_OK;
+}
+
 int32_t vorn_parse_torrent(const char *body, size_t len, vorn_torrent *out, char *err, size_t errsize) {
   *out = vorn_torrent{};
   if (!body || len == 0) {
@@ -255,37 +301,18 @@ int32_t vorn_parse_torrent(const char *body, size_t len, vorn_torrent *out, char
     say(err, errsize, "torrents/info is not a JSON object");
     return VORN_E_FAILED;
   }
-  if (!id_value(root, &out->id)) out->id = -1;
-  // A failed copy of status or filename just leaves that field out.
-  const char *status = sval(root, "status");
-  if (status) out->status = vorn_strdup(status);
-  const char *filename = sval(root, "filename");
-  if (filename) out->filename = vorn_strdup(filename);
-
-  yyjson_val *files = member(root, "files");
-  if (yyjson_is_arr(files)) {
-    if (yyjson_arr_size(files) > MAX_FILES) {
-      yyjson_doc_free(doc);
-      vorn_torrent_free(out);
-      say(err, errsize, "torrent has more than %d files", MAX_FILES);
-      return VORN_E_FAILED;
-    }
-    if (!decode_files(files, &out->files)) {
-      yyjson_doc_free(doc);
-      return torrent_fail(out, VORN_E_FAILED, err, errsize, "out of memory");
-    }
-  }
-  yyjson_val *links = member(root, "links");
-  if (yyjson_is_arr(links)) decode_links(links, out);
-
-  out->raw = vorn_json_write(root, nullptr);
+  int32_t code = torrent_from(root, out, err, errsize);
   yyjson_doc_free(doc);
+  return code;
+}
 
-  if (!out->status && !out->filename && out->files.count == 0 && out->nlinks == 0) {
-    return torrent_fail(out, VORN_E_FAILED, err, errsize, "torrents/info carries no recognisable fields");
+int32_t vorn_decode_torrent(yyjson_val *root, vorn_torrent *out, char *err, size_t errsize) {
+  *out = vorn_torrent{};
+  if (!yyjson_is_obj(root)) {
+    say(err, errsize, "torrents/info is not a JSON object");
+    return VORN_E_FAILED;
   }
-  if (!out->raw) return torrent_fail(out, VORN_E_FAILED, err, errsize, "out of memory serialising the torrent");
-  return VORN_OK;
+  return torrent_from(root, out, err, errsize);
 }
 
 // ---------------------------------------------------------------------------
@@ -358,6 +385,39 @@ static bool rows_reserve(vorn_rows *rows) {
   return true;
 }
 
+// Whether decode_row would keep the element, short of its copies failing.
+static bool row_usable(yyjson_val *elem) {
+  if (!yyjson_is_obj(elem)) return false;
+  yyjson_val *id = member(elem, "id");
+  if (!yyjson_is_str(id) && !yyjson_is_int(id)) return false;
+  return sval(elem, "filename") || sval(elem, "name");
+}
+
+// Decodes an array already read; the caller keeps the document. Rows past
+// keep are only counted in *usable (with the kept ones), not copied.
+static int32_t rows_from(yyjson_val *root, uint64_t keep, vorn_rows *out, uint64_t *usable, char *err,
+                         size_t errsize) {
+  size_t idx, max;
+  yyjson_val *elem;
+  yyjson_arr_foreach(root, idx, max, elem) {
+    if (out->count >= keep) {
+      if (row_usable(elem)) (*usable)++;
+      continue;
+    }
+    vorn_row row = {};
+    if (!decode_row(elem, &row)) continue;
+    (*usable)++;
+    if (!rows_reserve(out)) {
+      row_release(&row);
+      vorn_rows_free(out);
+      say(err, errsize, "out of memory");
+      return VORN_E_FAILED;
+    }
+    out->items[out->count++] = row;
+  }
+  return VORN_OK;
+}
+
 int32_t vorn_parse_rows(const char *body, size_t len, vorn_rows *out, char *err, size_t errsize) {
   *out = vorn_rows{};
   if (!body || len == 0) return VORN_OK;
@@ -367,22 +427,21 @@ int32_t vorn_parse_rows(const char *body, size_t len, vorn_rows *out, char *err,
     say(err, errsize, "the list is not a JSON array");
     return VORN_E_FAILED;
   }
-  size_t idx, max;
-  yyjson_val *elem;
-  yyjson_arr_foreach(root, idx, max, elem) {
-    vorn_row row = {};
-    if (!decode_row(elem, &row)) continue;
-    if (!rows_reserve(out)) {
-      row_release(&row);
-      vorn_rows_free(out);
-      yyjson_doc_free(doc);
-      say(err, errsize, "out of memory");
-      return VORN_E_FAILED;
-    }
-    out->items[out->count++] = row;
-  }
+  uint64_t usable = 0;
+  int32_t code = rows_from(root, UINT64_MAX, out, &usable, err, errsize);
   yyjson_doc_free(doc);
-  return VORN_OK;
+  return code;
+}
+
+int32_t vorn_decode_rows(yyjson_val *root, uint64_t keep, vorn_rows *out, uint64_t *usable, char *err,
+                         size_t errsize) {
+  *out = vorn_rows{};
+  *usable = 0;
+  if (!yyjson_is_arr(root)) {
+    say(err, errsize, "the list is not a JSON array");
+    return VORN_E_FAILED;
+  }
+  return rows_from(root, keep, out, usable, err, errsize);
 }
 
 // ---------------------------------------------------------------------------
