@@ -70,6 +70,7 @@ struct PagingCase {
   std::vector<int> page_sizes;  // rows the service returns per page
   size_t requests;
   int entries;
+  int nameless_on_last = 0;  // rows without a name added to the last page (dropped by the decoder)
 };
 
 TEST_F(ServiceTest, ListsPageWhileEveryPageCameBackFull) {
@@ -78,6 +79,8 @@ TEST_F(ServiceTest, ListsPageWhileEveryPageCameBackFull) {
       {"torrents", {5000, 0}, 2, 5000},
       {"downloads", {5000, 3}, 2, 5003},
       {"torrents", {5000, 5000, 5000, 5000, 5000, 5000, 5000, 5000, 5000}, 8, 20000},
+      // Only usable rows count towards a full page, also past the listed 20000.
+      {"torrents", {5000, 5000, 5000, 5000, 4999, 5000}, 5, 20000, 1},
   };
   for (const PagingCase &c : cases) {
     SCOPED_TRACE(std::string(c.folder) + " pages " + std::to_string(c.page_sizes.size()));
@@ -85,7 +88,10 @@ TEST_F(ServiceTest, ListsPageWhileEveryPageCameBackFull) {
     const std::string path = std::string("/") + c.folder;
     int first = 0;
     for (size_t p = 0; p < c.page_sizes.size(); p++) {
-      fresh.on_get(page_url(path, (int)p + 1), 200, rows(first, c.page_sizes[p]));
+      std::string page = rows(first, c.page_sizes[p]);
+      if (c.nameless_on_last && p + 1 == c.requests)
+        for (int i = 0; i < c.nameless_on_last; i++) page.insert(page.size() - 1, R"(,{"id":"x"})");
+      fresh.on_get(page_url(path, (int)p + 1), 200, page);
       first += c.page_sizes[p];
     }
     Outcome o = list(c.folder, &fresh);
