@@ -12,19 +12,8 @@
 // ---------------------------------------------------------------------------
 // Small helpers
 
-static void say(char *err, size_t errsize, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
-
-// Writes one line into the caller's error area, cut to its size.
-static void say(char *err, size_t errsize, const char *fmt, ...) {
-  if (!err || errsize == 0) return;
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(err, errsize, fmt, ap);
-  va_end(ap);
-}
-
 static int32_t oom(char *err, size_t errsize) {
-  say(err, errsize, "out of memory");
+  vorn_say(err, errsize, "out of memory");
   return VORN_E_FAILED;
 }
 
@@ -114,9 +103,9 @@ static int32_t service_status(vorn_resp *resp, const char *name, char *err, size
   long status = (long)resp->status;
   vorn_resp_free(resp);
   if (msg[0])
-    say(err, errsize, "%s: %s", name, msg);
+    vorn_say(err, errsize, "%s: %s", name, msg);
   else
-    say(err, errsize, "%s answered HTTP %ld", name, status);
+    vorn_say(err, errsize, "%s answered HTTP %ld", name, status);
   return code;
 }
 
@@ -141,12 +130,12 @@ static int32_t rd_get(const vorn_io *io, const char *url, yyjson_doc **doc_out, 
   memset(msg, 0, sizeof msg);
   if (vorn_error_doc(root, status, msg, sizeof msg)) {
     yyjson_doc_free(doc);
-    say(err, errsize, "%s: %s", name, msg);
+    vorn_say(err, errsize, "%s: %s", name, msg);
     return VORN_E_FAILED;
   }
   if (!yyjson_is_arr(root) && !yyjson_is_obj(root)) {
     if (doc) yyjson_doc_free(doc);
-    say(err, errsize, "%s did not return JSON", name);
+    vorn_say(err, errsize, "%s did not return JSON", name);
     return VORN_E_FAILED;
   }
   *doc_out = doc;
@@ -498,7 +487,7 @@ static int add_file_entry(vorn_buf *out, vorn_buf *scratch, const vorn_file *f) 
 
 int32_t vorn_do_list_torrent_str(vorn_sess *sess, const char *id, vorn_buf *out, char *err, size_t errsize) {
   if (!id || !id[0]) {
-    say(err, errsize, "no such folder");
+    vorn_say(err, errsize, "no such folder");
     return VORN_E_NOT_FOUND;
   }
   vorn_torrent t{};
@@ -561,14 +550,14 @@ static int32_t low_int32(yyjson_val *v) {
 int32_t vorn_dlcfg_parse(const char *config, vorn_dlcfg *out, char *err, size_t errsize) {
   *out = vorn_dlcfg{};
   if (!config) {
-    say(err, errsize, "config is NULL");
+    vorn_say(err, errsize, "config is NULL");
     return VORN_E_INVALID;
   }
   yyjson_doc *doc = vorn_json_read(config, strlen(config));
   yyjson_val *root = doc ? yyjson_doc_get_root(doc) : NULL;
   if (!yyjson_is_obj(root)) {
     if (doc) yyjson_doc_free(doc);
-    say(err, errsize, "config is not a JSON object");
+    vorn_say(err, errsize, "config is not a JSON object");
     return VORN_E_INVALID;
   }
   yyjson_val *link = yyjson_obj_get(root, "Link");
@@ -586,12 +575,12 @@ int32_t vorn_dlcfg_parse(const char *config, vorn_dlcfg *out, char *err, size_t 
   }
   if (!out->link) {
     *out = vorn_dlcfg{};
-    say(err, errsize, "config has no Link");
+    vorn_say(err, errsize, "config has no Link");
     return VORN_E_INVALID;
   }
   if (strlen(out->link) > 3072) {
     vorn_dlcfg_free(out);
-    say(err, errsize, "Link longer than 3 KiB");
+    vorn_say(err, errsize, "Link longer than 3 KiB");
     return VORN_E_INVALID;
   }
   return VORN_OK;
@@ -625,7 +614,7 @@ static int32_t read_add_answer(vorn_resp *resp, char **id_out, vorn_buf *payload
   if (!copy) {
     if (doc) yyjson_doc_free(doc);
     vorn_resp_free(resp);
-    say(err, errsize, "add torrent returned no id");
+    vorn_say(err, errsize, "add torrent returned no id");
     return VORN_E_FAILED;
   }
   size_t len = 0;
@@ -702,7 +691,7 @@ static int32_t add_probed(vorn_sess *sess, const char *link, char **id_out, vorn
     return code;
   }
   vorn_resp_free(&probe);
-  say(err, errsize, "Link is not a magnet, a redirect-to-magnet or a torrent file");
+  vorn_say(err, errsize, "Link is not a magnet, a redirect-to-magnet or a torrent file");
   return VORN_E_FAILED;
 }
 
@@ -746,7 +735,7 @@ static int32_t emit_fallback(vorn_buf *out, const vorn_torrent *t, const vorn_bu
   if (rc == 0) rc = emit_payload(out, payload);
   if (rc == 0) rc = vorn_buf_adds(out, "}");
   if (rc != 0) return oom(err, errsize);
-  say(err, errsize, "%s", k_fallback_msg);
+  vorn_say(err, errsize, "%s", k_fallback_msg);
   return VORN_E_NOT_FOUND;
 }
 
@@ -880,7 +869,7 @@ static int32_t resolve_single(const download_job *job, vorn_torrent *d1) {
   vorn_torrent d3{};
   if (fetch_torrent(job->sess, job->id, &d3, job->err, job->errsize) != VORN_OK || d3.files.count == 0) {
     vorn_torrent_free(&d3);
-    say(job->err, job->errsize, "the transfer never became ready and holds no files");
+    vorn_say(job->err, job->errsize, "the transfer never became ready and holds no files");
     return VORN_E_NOT_FOUND;
   }
   code = emit_fallback(job->out, &d3, job->payload, job->err, job->errsize);
@@ -902,7 +891,7 @@ static int32_t resolve(const download_job *job) {
 int32_t vorn_do_download(vorn_sess *sess, const char *config, int writes, vorn_buf *out, char *err,
                          size_t errsize) {
   if (!writes) {
-    say(err, errsize, "download() adds transfers to the account; call vorn_allow_writes(1) first");
+    vorn_say(err, errsize, "download() adds transfers to the account; call vorn_allow_writes(1) first");
     return VORN_E_WRITES_DISABLED;
   }
   vorn_dlcfg cfg{};

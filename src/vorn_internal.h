@@ -53,6 +53,10 @@ int vorn_buf_json_str(vorn_buf *b, const char *s);
 int vorn_buf_query(vorn_buf *b, const char *name, const char *value);
 void vorn_buf_free(vorn_buf *b);
 
+// Writes one line into an error area as snprintf does (cut to errsize - 1
+// bytes, NUL-terminated); a missing area is skipped.
+void vorn_say(char *err, size_t errsize, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+
 char *vorn_strndup(const char *s, size_t n);
 char *vorn_strdup(const char *s);
 int vorn_utf8_ok(const void *p, size_t n);

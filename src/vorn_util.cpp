@@ -207,8 +207,7 @@ int vorn_utf8_ok(const void *p, size_t n) {
   return 1;
 }
 
-// Writes one line into an error area as snprintf does; a missing area is skipped.
-__attribute__((format(printf, 3, 4))) static void say(char *err, size_t errsize, const char *fmt, ...) {
+void vorn_say(char *err, size_t errsize, const char *fmt, ...) {
   if (!err || !errsize) return;
   va_list ap;
   va_start(ap, fmt);
@@ -303,13 +302,13 @@ static char *setting_or(const setting_values *found, setting_key key, setting_ke
 
 static int32_t cfg_fail(vorn_cfg *out, char *err, size_t errsize, const char *msg) {
   vorn_cfg_free(out);
-  say(err, errsize, "%s", msg);
+  vorn_say(err, errsize, "%s", msg);
   return VORN_E_INVALID;
 }
 
 int32_t vorn_cfg_parse(const char *settings, int32_t require, vorn_cfg *out, char *err, size_t errsize) {
   if (!out) {
-    say(err, errsize, "%s", "settings record is NULL");
+    vorn_say(err, errsize, "%s", "settings record is NULL");
     return VORN_E_INVALID;
   }
   *out = vorn_cfg{};
@@ -328,7 +327,7 @@ int32_t vorn_cfg_parse(const char *settings, int32_t require, vorn_cfg *out, cha
   char area[k_sval_area];
   const char *runtime = sval(&found, S_RUNTIME, area);
   if (runtime && *runtime && strcmp(runtime, VORN_RUNTIME_TYPE) != 0) {
-    say(err, errsize, "RuntimeType is \"%s\", this handler is \"" VORN_RUNTIME_TYPE "\"", runtime);
+    vorn_say(err, errsize, "RuntimeType is \"%s\", this handler is \"" VORN_RUNTIME_TYPE "\"", runtime);
     yyjson_doc_free(doc);
     return VORN_E_INVALID;
   }
@@ -610,7 +609,7 @@ static int take_answer(const vorn_io *io, const char *method, const char *url, i
     char *copy = vorn_strndup(body, len);
     release(io, body);
     if (!copy) {
-      say(err, errsize, "%s", "out of memory");
+      vorn_say(err, errsize, "%s", "out of memory");
       return -1;
     }
     resp->body = copy;
@@ -622,7 +621,7 @@ static int take_answer(const vorn_io *io, const char *method, const char *url, i
   char line[k_fail_line];
   vorn_redact_into(url, shown, sizeof shown);
   vorn_body_line(error ? error : "transport failure", line, sizeof line);
-  say(err, errsize, "%s %s: %s", method, shown, line);
+  vorn_say(err, errsize, "%s %s: %s", method, shown, line);
   release(io, body);
   release(io, error);
   return -1;
@@ -631,15 +630,15 @@ static int take_answer(const vorn_io *io, const char *method, const char *url, i
 // Checks what every exchange needs before the transport is called.
 static int exchange_ready(const vorn_io *io, int have_callback, const char *url, char *err, size_t errsize) {
   if (!io || !have_callback) {
-    say(err, errsize, "%s", "no transport");
+    vorn_say(err, errsize, "%s", "no transport");
     return 0;
   }
   if (!url) {
-    say(err, errsize, "%s", "request URL is NULL");
+    vorn_say(err, errsize, "%s", "request URL is NULL");
     return 0;
   }
   if (strnlen(url, VORN_MAX_URL + 1) > VORN_MAX_URL) {
-    say(err, errsize, "%s", "request URL longer than 8 KiB");
+    vorn_say(err, errsize, "%s", "request URL longer than 8 KiB");
     return 0;
   }
   return 1;

@@ -18,16 +18,6 @@
 #define MAX_LINKS 4096
 #define FIRST_CAP 16
 
-// Formats one line into the caller's error area, as snprintf does.
-static void say(char *err, size_t errsize, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
-static void say(char *err, size_t errsize, const char *fmt, ...) {
-  if (!err || errsize == 0) return;
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(err, errsize, fmt, ap);
-  va_end(ap);
-}
-
 // yyjson_obj_getn walks the members in document order and stops at the first
 // key of the same length and bytes, so later duplicates are never seen.
 static yyjson_val *member(yyjson_val *obj, const char *key) {
@@ -256,7 +246,7 @@ static void decode_links(yyjson_val *arr, vorn_torrent *t) {
 
 static int32_t torrent_fail(vorn_torrent *t, int32_t code, char *err, size_t errsize, const char *text) {
   vorn_torrent_free(t);
-  say(err, errsize, "%s", text);
+  vorn_say(err, errsize, "%s", text);
   return code;
 }
 
@@ -273,7 +263,7 @@ static int32_t torrent_from(yyjson_val *root, vorn_torrent *out, char *err, size
   if (yyjson_is_arr(files)) {
     if (yyjson_arr_size(files) > MAX_FILES) {
       vorn_torrent_free(out);
-      say(err, errsize, "torrent has more than %d files", MAX_FILES);
+      vorn_say(err, errsize, "torrent has more than %d files", MAX_FILES);
       return VORN_E_FAILED;
     }
     if (!decode_files(files, &out->files)) return torrent_fail(out, VORN_E_FAILED, err, errsize, "out of memory");
@@ -292,13 +282,13 @@ static int32_t torrent_from(yyjson_val *root, vorn_torrent *out, char *err, size
 int32_t vorn_parse_torrent(const char *body, size_t len, vorn_torrent *out, char *err, size_t errsize) {
   *out = vorn_torrent{};
   if (!body || len == 0) {
-    say(err, errsize, "torrents/info returned an empty body");
+    vorn_say(err, errsize, "torrents/info returned an empty body");
     return VORN_E_FAILED;
   }
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(body, len, false, &root);
   if (!doc) {
-    say(err, errsize, "torrents/info is not a JSON object");
+    vorn_say(err, errsize, "torrents/info is not a JSON object");
     return VORN_E_FAILED;
   }
   int32_t code = torrent_from(root, out, err, errsize);
@@ -309,7 +299,7 @@ int32_t vorn_parse_torrent(const char *body, size_t len, vorn_torrent *out, char
 int32_t vorn_decode_torrent(yyjson_val *root, vorn_torrent *out, char *err, size_t errsize) {
   *out = vorn_torrent{};
   if (!yyjson_is_obj(root)) {
-    say(err, errsize, "torrents/info is not a JSON object");
+    vorn_say(err, errsize, "torrents/info is not a JSON object");
     return VORN_E_FAILED;
   }
   return torrent_from(root, out, err, errsize);
@@ -410,7 +400,7 @@ static int32_t rows_from(yyjson_val *root, uint64_t keep, vorn_rows *out, uint64
     if (!rows_reserve(out)) {
       row_release(&row);
       vorn_rows_free(out);
-      say(err, errsize, "out of memory");
+      vorn_say(err, errsize, "out of memory");
       return VORN_E_FAILED;
     }
     out->items[out->count++] = row;
@@ -424,7 +414,7 @@ int32_t vorn_parse_rows(const char *body, size_t len, vorn_rows *out, char *err,
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(body, len, true, &root);
   if (!doc) {
-    say(err, errsize, "the list is not a JSON array");
+    vorn_say(err, errsize, "the list is not a JSON array");
     return VORN_E_FAILED;
   }
   uint64_t usable = 0;
@@ -438,7 +428,7 @@ int32_t vorn_decode_rows(yyjson_val *root, uint64_t keep, vorn_rows *out, uint64
   *out = vorn_rows{};
   *usable = 0;
   if (!yyjson_is_arr(root)) {
-    say(err, errsize, "the list is not a JSON array");
+    vorn_say(err, errsize, "the list is not a JSON array");
     return VORN_E_FAILED;
   }
   return rows_from(root, keep, out, usable, err, errsize);
@@ -465,13 +455,13 @@ int32_t vorn_parse_unrestrict(const char *body, size_t len, char **link, char **
   *name = nullptr;
   *size = -1;
   if (!body || len == 0) {
-    say(err, errsize, "unrestrict/link returned an empty body");
+    vorn_say(err, errsize, "unrestrict/link returned an empty body");
     return VORN_E_FAILED;
   }
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(body, len, false, &root);
   if (!doc) {
-    say(err, errsize, "unrestrict/link is not a JSON object");
+    vorn_say(err, errsize, "unrestrict/link is not a JSON object");
     return VORN_E_FAILED;
   }
   *link = nonempty_copy(root, "download");
@@ -481,7 +471,7 @@ int32_t vorn_parse_unrestrict(const char *body, size_t len, char **link, char **
   if (!*link) {
     free(*name);
     *name = nullptr;
-    say(err, errsize, "unrestrict/link returned no download");
+    vorn_say(err, errsize, "unrestrict/link returned no download");
     return VORN_E_NOT_FOUND;
   }
   return VORN_OK;
@@ -494,13 +484,13 @@ int32_t vorn_parse_user(const char *body, size_t len, char **username, char **em
   *expiration = nullptr;
   *premium = -1;
   if (!body || len == 0) {
-    say(err, errsize, "user returned an empty body");
+    vorn_say(err, errsize, "user returned an empty body");
     return VORN_E_FAILED;
   }
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(body, len, false, &root);
   if (!doc) {
-    say(err, errsize, "user is not a JSON object");
+    vorn_say(err, errsize, "user is not a JSON object");
     return VORN_E_FAILED;
   }
   *username = str_copy(root, "username");
@@ -516,7 +506,7 @@ int32_t vorn_parse_user(const char *body, size_t len, char **username, char **em
   if (!*username && !*email) {
     free(*expiration);
     *expiration = nullptr;
-    say(err, errsize, "user carries no username");
+    vorn_say(err, errsize, "user carries no username");
     return VORN_E_FAILED;
   }
   return VORN_OK;
@@ -527,13 +517,13 @@ int32_t vorn_parse_token(const char *body, size_t len, char **access_token, char
   *access_token = nullptr;
   *refresh_token = nullptr;
   if (!body || len == 0) {
-    say(err, errsize, "oauth token returned an empty body");
+    vorn_say(err, errsize, "oauth token returned an empty body");
     return VORN_E_FAILED;
   }
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(body, len, false, &root);
   if (!doc) {
-    say(err, errsize, "oauth token is not a JSON object");
+    vorn_say(err, errsize, "oauth token is not a JSON object");
     return VORN_E_FAILED;
   }
   *access_token = str_copy(root, "access_token");
@@ -542,7 +532,7 @@ int32_t vorn_parse_token(const char *body, size_t len, char **access_token, char
   if (!*access_token) {
     free(*refresh_token);
     *refresh_token = nullptr;
-    say(err, errsize, "oauth token returned no access_token");
+    vorn_say(err, errsize, "oauth token returned no access_token");
     return VORN_E_AUTH;
   }
   return VORN_OK;
@@ -561,19 +551,19 @@ static char *entry_copy(yyjson_val *root) {
 int32_t vorn_entry_link(const char *entry, char **link, char *err, size_t errsize) {
   *link = nullptr;
   if (!entry || !entry[0]) {
-    say(err, errsize, "entry is empty");
+    vorn_say(err, errsize, "entry is empty");
     return VORN_E_NOT_FOUND;
   }
   yyjson_val *root = nullptr;
   yyjson_doc *doc = read_doc(entry, strlen(entry), false, &root);
   if (!doc) {
-    say(err, errsize, "entry is not a JSON object");
+    vorn_say(err, errsize, "entry is not a JSON object");
     return VORN_E_INVALID;
   }
   *link = entry_copy(root);
   yyjson_doc_free(doc);
   if (!*link) {
-    say(err, errsize, "entry carries no link");
+    vorn_say(err, errsize, "entry carries no link");
     return VORN_E_NOT_FOUND;
   }
   return VORN_OK;
