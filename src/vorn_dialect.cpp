@@ -631,6 +631,17 @@ static int32_t read_add_answer(vorn_resp *resp, char **id_out, vorn_buf *payload
   return VORN_OK;
 }
 
+// Posts an add request (magnet or torrent file) and reads the new transfer's
+// id and the Payload from the answer. The URL is released on every path.
+static int32_t post_add(vorn_sess *sess, vorn_buf *url, const char *content_type, const char *body, char **id_out,
+                        vorn_buf *payload, char *err, size_t errsize) {
+  vorn_resp resp{};
+  int sent = vorn_http_post(sess->io, url->data, content_type, body, &resp, err, errsize);
+  vorn_buf_free(url);
+  if (sent != 0) return VORN_E_TRANSPORT;
+  return read_add_answer(&resp, id_out, payload, err, errsize);
+}
+
 static int32_t add_magnet(vorn_sess *sess, const char *magnet, char **id_out, vorn_buf *payload, char *err,
                           size_t errsize) {
   vorn_buf url{};
@@ -638,11 +649,7 @@ static int32_t add_magnet(vorn_sess *sess, const char *magnet, char **id_out, vo
     vorn_buf_free(&url);
     return oom(err, errsize);
   }
-  vorn_resp resp{};
-  int sent = vorn_http_post(sess->io, url.data, VORN_FORM_TYPE, "", &resp, err, errsize);
-  vorn_buf_free(&url);
-  if (sent != 0) return VORN_E_TRANSPORT;
-  return read_add_answer(&resp, id_out, payload, err, errsize);
+  return post_add(sess, &url, VORN_FORM_TYPE, "", id_out, payload, err, errsize);
 }
 
 // Uploads a torrent file. Bodies travel as texts, so the file reaches the
@@ -654,11 +661,7 @@ static int32_t add_torrent(vorn_sess *sess, const char *torrent, char **id_out, 
     vorn_buf_free(&url);
     return oom(err, errsize);
   }
-  vorn_resp resp{};
-  int sent = vorn_http_post(sess->io, url.data, VORN_TORRENT_TYPE, torrent, &resp, err, errsize);
-  vorn_buf_free(&url);
-  if (sent != 0) return VORN_E_TRANSPORT;
-  return read_add_answer(&resp, id_out, payload, err, errsize);
+  return post_add(sess, &url, VORN_TORRENT_TYPE, torrent, id_out, payload, err, errsize);
 }
 
 // Fetches a link that is no magnet link; its answer (whatever the status) is a
