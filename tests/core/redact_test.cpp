@@ -101,7 +101,11 @@ TEST(Scrub, MasksEveryOccurrenceOfLongTokens) {
       {"no token", "", "no token"},
       // The encoded form of a token is masked too, with hex digits of either case.
       {"q=a%2Bb%2Fc&r=a%2bb%2fc a+b/c", "a+b/c", "q=*********&r=********* *****"},
-      {"a%2Bb%2F", "a+b/c", "a%2Bb%2F"},
+      // A text that ends in the first bytes of a form (a token cut by a full
+      // error area) loses that tail too, when it holds more than 3 bytes.
+      {"a%2Bb%2F", "a+b/c", "********"},
+      {"cut a+b/", "a+b/c", "cut ****"},
+      {"cut a+b", "a+b/c", "cut a+b"},
       {"a%2Bb%2Fd", "a+b/c", "a%2Bb%2Fd"},
       {"a%2B", "a+b", "a%2B"},
       {"x%41bcd", "Abcd", "x%41bcd"},  // an encoded unreserved byte is no form the URLs carry
