@@ -2,6 +2,8 @@
 // shared by the benchmark programs.
 #include "bench_inputs.h"
 
+#include "url_encode.h"
+
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -29,21 +31,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // Prepared service answers
 
-// Percent-encoding as request URLs carry their query values.
-std::string url_encode(const std::string &text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
 
 std::string hash40(int seed) {
   std::string h;
@@ -166,7 +153,7 @@ static std::string settings_for(const char *host) {
 void prepare() {
   g_in.settings = settings_for(nullptr);
   g_in.small_settings = settings_for("small.api.real-debrid.com");
-  const std::string token_q = std::string("?auth_token=") + url_encode(kToken);
+  const std::string token_q = std::string("?auth_token=") + vorn_test::url_encode(kToken);
 
   // Eight full pages of the transfer list.
   for (int p = 1; p <= kPages; p++) {
@@ -194,14 +181,14 @@ void prepare() {
       stream_name.c_str(), stream_name.c_str(), stream_link.c_str(), stream_name.c_str());
   g_in.stream_answer = unrestrict_answer(0, stream_link, stream_name);
   g_routes.add(g_routes.post,
-               fmt("%s/unrestrict/link%s&link=%s", kBase, token_q.c_str(), url_encode(stream_link).c_str()), 200,
+               fmt("%s/unrestrict/link%s&link=%s", kBase, token_q.c_str(), vorn_test::url_encode(stream_link).c_str()), 200,
                g_in.stream_answer);
 
   // A season pack of 100 episodes; the wanted one (S05E20) is the last link.
   const std::string magnet = "magnet:?xt=urn:btih:" + hash40(99) + "&dn=Some.Show.Name.Complete.1080p";
   g_in.pack_config = fmt("{\"Link\":\"%s\",\"FullSeason\":true,\"Season\":5,\"Episode\":20}", magnet.c_str());
   g_in.pack_added = fmt("{\"id\":\"%s\",\"uri\":\"%s/torrents/info/%s\"}", kPackId, kBase, kPackId);
-  g_routes.add(g_routes.post, fmt("%s/torrents/addMagnet%s&magnet=%s", kBase, token_q.c_str(), url_encode(magnet).c_str()),
+  g_routes.add(g_routes.post, fmt("%s/torrents/addMagnet%s&magnet=%s", kBase, token_q.c_str(), vorn_test::url_encode(magnet).c_str()),
                201, g_in.pack_added);
   g_in.pack_info = transfer_info(kPackId, kPackLinks, true);
   g_routes.add(g_routes.get, fmt("%s/torrents/info/%s?auth_token=%s", kBase, kPackId, kToken), 200, g_in.pack_info);
@@ -209,7 +196,7 @@ void prepare() {
   for (int i = 0; i < kPackLinks; i++) {
     g_in.pack_answers.push_back(unrestrict_answer(i + 1, pack_link(i), pack_file_name(i)));
     g_routes.add(g_routes.post,
-                 fmt("%s/unrestrict/link%s&link=%s", kBase, token_q.c_str(), url_encode(pack_link(i)).c_str()), 200,
+                 fmt("%s/unrestrict/link%s&link=%s", kBase, token_q.c_str(), vorn_test::url_encode(pack_link(i)).c_str()), 200,
                  g_in.pack_answers.back());
   }
 

@@ -16,6 +16,7 @@
 
 #include <yyjson.h>
 
+#include "url_encode.h"
 #include "vorn.h"
 
 namespace vorn_fuzz {
@@ -33,22 +34,7 @@ static const char k_settings_no_id[] = "{\"APIKey\":\"Zq8+Lm/Tx3+Rv9/Kd2+Wp7/Hs4
   abort();
 }
 
-inline std::string percent_encode(const char *s) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; ++p) {
-    unsigned char c = *p;
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-        c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
+inline std::string percent_encode(const char *s) { return vorn_test::url_encode(s); }
 
 // Texts the library passes through (a transport's error line, a folder name)
 // and byte-wise cuts may hold broken UTF-8, so the checks accept any bytes

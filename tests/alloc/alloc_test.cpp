@@ -17,6 +17,7 @@
 
 #include "failing_alloc.h"
 #include "test_io.h"
+#include "url_encode.h"
 #include "vorn.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,20 +42,7 @@ const std::string kMagnet = "magnet:?xt=urn:btih:0123456789abcdef0123456789abcde
 const std::string kMagnetEnc =
     "magnet%3A%3Fxt%3Durn%3Abtih%3A0123456789abcdef0123456789abcdef01234567%26dn%3DShow";
 
-std::string enc(const std::string &s) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) {
-    if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
+std::string enc(const std::string &s) { return vorn_test::url_encode(s); }
 
 std::string info(const std::string &status, bool with_links) {
   return "{\"id\":\"T1\",\"filename\":\"Show.S01\",\"status\":\"" + status +
