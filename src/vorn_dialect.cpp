@@ -800,6 +800,26 @@ static int32_t walk_season_links(const download_job *job, const vorn_torrent *t,
   return VORN_OK;
 }
 
+// The transfer did not become ready at once: remove it when only an instant
+// result was wanted, then describe it a last time and name its largest file.
+// A season pack without that description answers the Payload alone; a single
+// file reports that nothing can be played.
+static int32_t finish_not_instant(const download_job *job, bool bare_without_files) {
+  int32_t code = drop_if_not_kept(job);
+  if (code != VORN_OK) return code;
+
+  vorn_torrent d3{};
+  if (fetch_torrent(job->sess, job->id, &d3, job->err, job->errsize) != VORN_OK || d3.files.count == 0) {
+    vorn_torrent_free(&d3);
+    if (bare_without_files) return emit_bare(job->out, job->payload, job->err, job->errsize);
+    vorn_say(job->err, job->errsize, "the transfer never became ready and holds no files");
+    return VORN_E_NOT_FOUND;
+  }
+  code = emit_fallback(job->out, &d3, job->payload, job->err, job->errsize);
+  vorn_torrent_free(&d3);
+  return code;
+}
+
 static int32_t resolve_season(const download_job *job, vorn_torrent *d1) {
   int64_t *ids = static_cast<int64_t *>(malloc((size_t)(d1->files.count ? d1->files.count : 1) * sizeof(int64_t)));
   if (!ids) {
@@ -825,18 +845,8 @@ static int32_t resolve_season(const download_job *job, vorn_torrent *d1) {
       return code;
     }
   }
-  code = drop_if_not_kept(job);
   vorn_torrent_free(&d2);
-  if (code != VORN_OK) return code;
-
-  vorn_torrent d3{};
-  if (fetch_torrent(job->sess, job->id, &d3, job->err, job->errsize) != VORN_OK || d3.files.count == 0) {
-    vorn_torrent_free(&d3);
-    return emit_bare(job->out, job->payload, job->err, job->errsize);
-  }
-  code = emit_fallback(job->out, &d3, job->payload, job->err, job->errsize);
-  vorn_torrent_free(&d3);
-  return code;
+  return finish_not_instant(job, true);
 }
 
 static int32_t resolve_single(const download_job *job, vorn_torrent *d1) {
@@ -865,19 +875,8 @@ static int32_t resolve_single(const download_job *job, vorn_torrent *d1) {
     free(name);
     return code;
   }
-  code = drop_if_not_kept(job);
   vorn_torrent_free(&d2);
-  if (code != VORN_OK) return code;
-
-  vorn_torrent d3{};
-  if (fetch_torrent(job->sess, job->id, &d3, job->err, job->errsize) != VORN_OK || d3.files.count == 0) {
-    vorn_torrent_free(&d3);
-    vorn_say(job->err, job->errsize, "the transfer never became ready and holds no files");
-    return VORN_E_NOT_FOUND;
-  }
-  code = emit_fallback(job->out, &d3, job->payload, job->err, job->errsize);
-  vorn_torrent_free(&d3);
-  return code;
+  return finish_not_instant(job, false);
 }
 
 static int32_t resolve(const download_job *job) {
