@@ -16,16 +16,11 @@
 #include <vector>
 
 #include "failing_alloc.h"
+#include "leak_check.h"
 #include "test_io.h"
 #include "url_encode.h"
 #include "vorn.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#define VORN_LEAK_CHECK() __lsan_do_recoverable_leak_check()
-#else
-#define VORN_LEAK_CHECK() 0
-#endif
 
 namespace {
 

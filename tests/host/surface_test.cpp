@@ -4,17 +4,13 @@
 #include <cstring>
 #include <string>
 
+#include "host_support.h"
 #include "test_io.h"
 #include "vorn.h"
 
 namespace {
 
-const std::string kKey = "KEY-4242";
-const std::string kSettings = vorn_test::settings_with_key(kKey);
-const std::string kRoot =
-    "[{\"name\":\"downloads\",\"path\":\"downloads\",\"folder\":true,\"size\":-1},"
-    "{\"name\":\"torrents\",\"path\":\"torrents\",\"folder\":true,\"size\":-1}]";
-const std::string kBase = "https://api.real-debrid.com/rest/1.0";
+using namespace host_test;
 
 // Every test starts with no transport selected and an empty scripted table.
 class Surface : public ::testing::Test {

@@ -8,14 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "leak_check.h"
 #include "vorn.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#define VORN_LEAK_CHECK() __lsan_do_recoverable_leak_check()
-#else
-#define VORN_LEAK_CHECK() 0
-#endif
 
 namespace {
 
